@@ -19,6 +19,9 @@ void* TestAlloc(uint32_t size) {
     QuantumTestPlatform& p = g_platform;
     if (size == p.refuse_size || (p.allow_allocations >= 0 && p.allocations >= p.allow_allocations))
         return nullptr;
+    if (size > QUANTUM_PAGE_SIZE && size <= QUANTUM_PAGE_SIZE + 64 && p.page_buffer_limit >= 0 &&
+        p.page_buffers++ >= p.page_buffer_limit)
+        return nullptr;
     ++p.allocations;
     void* block = malloc(size ? size : 1);
     memset(block, 0xA5, size);  // contents are not promised to be zero
@@ -44,9 +47,17 @@ intptr_t TestOpen(const char* name, int flags, int mode) {
     p.open_name.assign(name, name[0] == '*' ? QUANTUM_WORK_FILE_NAME_SIZE : strlen(name));
     p.open_flags = flags;
     p.open_mode = mode;
-    if (p.refuse_open)
+    if (p.refuse_open && name[0] == '*')
         return -1;
     const intptr_t handle = 100 + p.opens;
+    if (name[0] != '*') {
+        auto input = p.inputs.find(name);
+        if (input == p.inputs.end())
+            return -1;
+        p.files[handle] = input->second;
+        p.file_positions[handle] = 0;
+        return handle;
+    }
     uint32_t size = 0;
     if (name[0] == '*')
         size = uint32_t(uint8_t(name[2])) | uint32_t(uint8_t(name[3])) << 8 | uint32_t(uint8_t(name[4])) << 16 |
@@ -87,9 +98,25 @@ int32_t TestWrite(intptr_t handle, const void* buffer, uint32_t count) {
     return int32_t(n);
 }
 
+intptr_t NewOutputFile(const std::string& name) {
+    QuantumTestPlatform& p = g_platform;
+    const intptr_t handle = 100000 + intptr_t(p.output_names.size());
+    p.files[handle].clear();
+    p.file_positions[handle] = 0;
+    p.output_names[handle] = name;
+    return handle;
+}
+
 int TestClose(intptr_t handle) {
-    ++g_platform.closes;
-    return g_platform.files.erase(handle) ? 0 : -1;
+    QuantumTestPlatform& p = g_platform;
+    auto output = p.output_names.find(handle);
+    if (output != p.output_names.end()) {
+        p.outputs[output->second] = p.files[handle];
+        p.output_names.erase(output);
+    } else {
+        ++p.closes;
+    }
+    return p.files.erase(handle) ? 0 : -1;
 }
 
 int32_t TestSeek(intptr_t handle, int32_t offset, int origin) {

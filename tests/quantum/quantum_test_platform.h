@@ -18,6 +18,8 @@ struct QuantumTestPlatform {
     // allocations (when not negative) every further one fails.
     uint32_t refuse_size = 0;
     int allow_allocations = -1;
+    int page_buffer_limit = -1;  // allocations of a page buffer's size (just above 4096) allowed
+    int page_buffers = 0;
     int allocations = 0;
     std::map<void*, uint32_t> live;  // blocks not yet freed
     int bad_frees = 0;               // frees of blocks never handed out (or freed twice)
@@ -38,6 +40,9 @@ struct QuantumTestPlatform {
     std::map<uint32_t, int> writes_at;  // writes per file offset
     std::map<intptr_t, std::vector<uint8_t>> files;
     std::map<intptr_t, uint32_t> file_positions;
+    std::map<std::string, std::vector<uint8_t>> inputs;   // opened by name (cabinets)
+    std::map<intptr_t, std::string> output_names;        // files handed to the reader for writing
+    std::map<std::string, std::vector<uint8_t>> outputs;  // their bytes once closed
 
     void Reset();
 };
@@ -45,6 +50,8 @@ struct QuantumTestPlatform {
 extern QuantumTestPlatform g_platform;
 
 void* TestAlloc(uint32_t size);
+// A new empty in-memory file whose bytes land in outputs[name] when it is closed.
+intptr_t NewOutputFile(const std::string& name);
 void TestFree(void* block);
 intptr_t TestOpen(const char* name, int flags, int mode);
 int32_t TestRead(intptr_t handle, void* buffer, uint32_t count);
