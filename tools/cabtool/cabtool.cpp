@@ -34,6 +34,7 @@ struct ToolFile {
     bool used;
     bool output;
     bool finished;  // the output's bytes are complete; an unfinished output is removed on close
+    bool work_file; // the Quantum decoder's pages: read and written in place, never buffered
     int fd;         // -1 for the test mode's sink
     int64_t position;
     int64_t buffer_position;
@@ -81,12 +82,33 @@ intptr_t AddFile(int fd, bool output) {
     return -1;
 }
 
+// CABTOOL_ALLOC_LIMIT=N keeps the memory held through the reader at N bytes at most, as on a
+// machine short of memory; a Quantum window that does not fit is then paged to a work file.
+struct AllocHeader {
+    uint64_t size;
+    uint64_t pad;  // keeps the block 16-byte aligned
+};
+
+uint64_t g_alloc_limit = 0;
+uint64_t g_alloc_live = 0;
+
 void* ToolAlloc(uint32_t size) {
-    return malloc(size ? size : 1);
+    if (g_alloc_limit != 0 && g_alloc_live + size > g_alloc_limit)
+        return nullptr;
+    AllocHeader* header = static_cast<AllocHeader*>(malloc(sizeof(AllocHeader) + size));
+    if (!header)
+        return nullptr;
+    header->size = size;
+    g_alloc_live += size;
+    return header + 1;
 }
 
 void ToolFree(void* block) {
-    free(block);
+    if (!block)
+        return;
+    AllocHeader* header = static_cast<AllocHeader*>(block) - 1;
+    g_alloc_live -= header->size;
+    free(header);
 }
 
 // A work file for the Quantum decoder's paged window: "*", a 0 byte and the size, little-endian.
@@ -107,6 +129,8 @@ intptr_t OpenWorkFile(const char* name) {
     intptr_t handle = AddFile(fd, false);
     if (handle == -1)
         close(fd);
+    else
+        g_files[handle - 1].work_file = true;
     return handle;
 }
 
@@ -131,6 +155,15 @@ int32_t ToolRead(intptr_t handle, void* buffer, uint32_t count) {
         return -1;
     uint8_t* to = static_cast<uint8_t*>(buffer);
     uint32_t done = 0;
+    while (f->work_file && done < count) {
+        ssize_t got = pread(f->fd, to + done, count - done, f->position);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return done ? static_cast<int32_t>(done) : -1;
+        done += static_cast<uint32_t>(got);
+        f->position += got;
+    }
     while (done < count) {
         int64_t in_buffer = f->position - f->buffer_position;
         if (in_buffer >= 0 && in_buffer < f->buffer_length) {
@@ -175,6 +208,19 @@ int32_t ToolWrite(intptr_t handle, const void* buffer, uint32_t count) {
         return static_cast<int32_t>(count);
     const uint8_t* from = static_cast<const uint8_t*>(buffer);
     uint32_t done = 0;
+    if (f->work_file) {
+        // The work file is written where its last seek put it.
+        while (done < count) {
+            ssize_t n = pwrite(f->fd, from + done, count - done, f->position);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<uint32_t>(n);
+            f->position += n;
+        }
+        return static_cast<int32_t>(done);
+    }
     while (done < count) {
         ssize_t n = write(f->fd, from + done, count - done);
         if (n < 0 && errno == EINTR)
@@ -506,6 +552,8 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (const char* limit = getenv("CABTOOL_ALLOC_LIMIT"))
+        g_alloc_limit = strtoull(limit, nullptr, 10);
     CabReader* reader = CabReaderCreate(ToolAlloc, ToolFree, ToolOpen, ToolRead, ToolWrite, ToolClose, ToolSeek, &error);
     bool ok = reader && CabReaderExtract(reader, name, "", ToolNotify, nullptr, nullptr);
     if (reader)
