@@ -3,6 +3,13 @@
 
 #include <string.h>
 
+// The hot path must be inlined into the block loop so that the coder stays in registers.
+#if defined(__GNUC__)
+#define QUANTUM_HOT inline __attribute__((always_inline))
+#else
+#define QUANTUM_HOT inline
+#endif
+
 namespace {
 
 // The slot tables are written out for reading; these checks keep them equal to the rules they come from.
@@ -153,7 +160,7 @@ void ModelRescale(QuantumModel* model) {
     }
 }
 
-inline void ModelUpdate(QuantumModel* model, uint32_t index) {
+QUANTUM_HOT void ModelUpdate(QuantumModel* model, uint32_t index) {
     for (uint32_t i = 0; i <= index; ++i)
         model->entries[i].cumulative += FREQUENCY_STEP;
     if (model->entries[0].cumulative > CUMULATIVE_LIMIT)
@@ -173,42 +180,61 @@ void InitModels(int window_bits) {
 
 // ---- Arithmetic decoder -----------------------------------------------------------------------------
 
-// The coder registers and bit reader of one block, kept in locals while the block is decoded.
+// The coder registers and bit reader of one block, kept in locals while the block is decoded. The
+// bit reader holds up to 32 unread bits left-aligned in `bits`, the next one at the top.
 struct BlockCoder {
     const uint8_t* input;
     const uint8_t* input_end;
-    uint32_t bit_byte;
-    uint32_t bits_left;
+    uint32_t bits;
+    uint32_t bit_count;
     uint32_t low;
     uint32_t high;
     uint32_t value;
     bool exhausted;
 };
 
-inline uint32_t ReadBit(BlockCoder& c) {
-    if (c.bits_left == 0) {
-        if (c.input == c.input_end) {
-            c.exhausted = true;
-            return 0;
-        }
-        c.bit_byte = *c.input++;
-        c.bits_left = 8;
+QUANTUM_HOT void Refill(BlockCoder& c) {
+    while (c.bit_count <= 24 && c.input != c.input_end) {
+        c.bits |= uint32_t(*c.input++) << (24 - c.bit_count);
+        c.bit_count += 8;
     }
-    --c.bits_left;
-    return (c.bit_byte >> c.bits_left) & 1;
 }
 
-inline uint32_t ReadBits(BlockCoder& c, uint32_t count) {
-    uint32_t result = 0;
-    while (count-- > 0)
-        result = (result << 1) | ReadBit(c);
+QUANTUM_HOT uint32_t ReadBit(BlockCoder& c) {
+    if (c.bit_count == 0) {
+        Refill(c);
+        if (c.bit_count == 0) {
+            c.exhausted = true;  // past the input the bits are 0
+            return 0;
+        }
+    }
+    const uint32_t bit = c.bits >> 31;
+    c.bits <<= 1;
+    --c.bit_count;
+    return bit;
+}
+
+// Reads `count` raw bits (0 to 19), most significant first.
+QUANTUM_HOT uint32_t ReadBits(BlockCoder& c, uint32_t count) {
+    if (count == 0)
+        return 0;
+    if (c.bit_count < count) {
+        Refill(c);
+        if (c.bit_count < count) {
+            c.exhausted = true;
+            c.bit_count = count;  // the missing low bits are already 0
+        }
+    }
+    const uint32_t result = c.bits >> (32 - count);
+    c.bits <<= count;
+    c.bit_count -= count;
     return result;
 }
 
 // Decodes one symbol and updates the model. The range never empties whatever the input: after
 // renormalisation it spans more than 0x4000, while a model total never exceeds 3808 and every
 // symbol keeps a frequency of at least 1.
-inline uint32_t DecodeSymbol(BlockCoder& c, QuantumModel* model) {
+QUANTUM_HOT uint32_t DecodeSymbol(BlockCoder& c, QuantumModel* model) {
     const QuantumModelEntry* e = model->entries;
     const uint32_t range = c.high - c.low + 1;
     const uint32_t total = e[0].cumulative;
@@ -624,8 +650,8 @@ int QuantumDecompress(QuantumDecoder* decoder,
     BlockCoder c;
     c.input = static_cast<const uint8_t*>(input);
     c.input_end = c.input + input_size;
-    c.bits_left = 0;
-    c.bit_byte = 0;
+    c.bits = 0;
+    c.bit_count = 0;
     c.exhausted = false;
     c.value = ReadBits(c, 16);
     c.low = 0;
@@ -681,8 +707,8 @@ int QuantumDecompress(QuantumDecoder* decoder,
     q.remaining = uint16_t(remaining);
     q.input = c.input;
     q.input_left = uint32_t(c.input_end - c.input);
-    q.bit_byte = c.bit_byte;
-    q.bits_left = c.bits_left;
+    q.bit_byte = c.bits >> 24;
+    q.bits_left = c.bit_count;
     q.low = uint16_t(c.low);
     q.high = uint16_t(c.high);
     q.value = uint16_t(c.value);
