@@ -214,7 +214,20 @@ QUANTUM_HOT uint32_t ReadBit(BlockCoder& c) {
     return bit;
 }
 
-// Reads `count` raw bits (0 to 19), most significant first.
+// How many of the top bits of two 16-bit values agree (1 to 16; called when at least the top one does).
+QUANTUM_HOT uint32_t LeadingEqualBits(uint32_t a, uint32_t b) {
+    const uint32_t differ = ((a ^ b) << 16) | 0x8000;
+#if defined(__GNUC__)
+    return uint32_t(__builtin_clz(differ));
+#else
+    uint32_t n = 0;
+    while (!(differ & (0x80000000u >> n)))
+        ++n;
+    return n;
+#endif
+}
+
+// Reads `count` raw bits (0 to 24), most significant first.
 QUANTUM_HOT uint32_t ReadBits(BlockCoder& c, uint32_t count) {
     if (count == 0)
         return 0;
@@ -235,32 +248,42 @@ QUANTUM_HOT uint32_t ReadBits(BlockCoder& c, uint32_t count) {
 // renormalisation it spans more than 0x4000, while a model total never exceeds 3808 and every
 // symbol keeps a frequency of at least 1.
 QUANTUM_HOT uint32_t DecodeSymbol(BlockCoder& c, QuantumModel* model) {
-    const QuantumModelEntry* e = model->entries;
+    QuantumModelEntry* e = model->entries;
     const uint32_t range = c.high - c.low + 1;
     const uint32_t total = e[0].cumulative;
     const uint32_t target = ((c.value - c.low + 1) * total - 1) / range;
+    // The search passes exactly the entries that the update credits, so it credits them on the way;
+    // the entry found is credited once its old frequency has narrowed the range.
     uint32_t i = 0;
-    while (target < e[i + 1].cumulative)
+    while (target < e[i + 1].cumulative) {
+        e[i].cumulative += FREQUENCY_STEP;
         ++i;
+    }
     const uint32_t symbol = e[i].symbol;
     const uint32_t old_low = c.low;
     c.high = (old_low + (e[i].cumulative * range) / total - 1) & 0xFFFF;
     c.low = (old_low + (e[i + 1].cumulative * range) / total) & 0xFFFF;
+    e[i].cumulative += FREQUENCY_STEP;
     for (;;) {
         if ((c.low ^ c.high) & 0x8000) {
-            if ((c.low & 0x4000) && !(c.high & 0x4000)) {
-                c.low &= 0x3FFF;
-                c.value ^= 0x4000;
-                c.high |= 0x4000;
-            } else {
+            if (!(c.low & 0x4000) || (c.high & 0x4000))
                 break;
-            }
+            c.low &= 0x3FFF;
+            c.value ^= 0x4000;
+            c.high |= 0x4000;
+            c.low = (c.low << 1) & 0xFFFF;
+            c.high = ((c.high << 1) | 1) & 0xFFFF;
+            c.value = ((c.value << 1) | ReadBit(c)) & 0xFFFF;
+            continue;
         }
-        c.low = (c.low << 1) & 0xFFFF;
-        c.high = ((c.high << 1) | 1) & 0xFFFF;
-        c.value = ((c.value << 1) | ReadBit(c)) & 0xFFFF;
+        // All leading bits that low and high share shift out together, one input bit each.
+        const uint32_t shift = LeadingEqualBits(c.low, c.high);
+        c.low = (c.low << shift) & 0xFFFF;
+        c.high = ((c.high << shift) | ((1u << shift) - 1)) & 0xFFFF;
+        c.value = ((c.value << shift) | ReadBits(c, shift)) & 0xFFFF;
     }
-    ModelUpdate(model, i);
+    if (e[0].cumulative > CUMULATIVE_LIMIT)
+        ModelRescale(model);
     return symbol;
 }
 
@@ -530,23 +553,30 @@ bool PagedCopyMatch(uint8_t* out, uint32_t length, uint32_t distance) {
 
 // ---- Items ------------------------------------------------------------------------------------------
 
-inline void CopyMatchInMemory(uint8_t* out, uint32_t length, uint32_t distance) {
-    QuantumState& q = g_quantum;
-    uint8_t* window = q.window;
-    const uint32_t mask = q.window_mask;
-    uint32_t source = (q.position - distance) & mask;
-    uint32_t target = q.write_index;
-    q.position += length;
-    q.write_index = (target + length) & mask;
-    if (source + length <= q.window_size && target + length <= q.window_size) {
+// Copies a match in the memory window; position and write index are the caller's locals.
+QUANTUM_HOT void CopyMatchInMemory(uint8_t* window,
+                                   uint32_t mask,
+                                   uint32_t& position,
+                                   uint32_t& write_index,
+                                   uint8_t* out,
+                                   uint32_t length,
+                                   uint32_t distance) {
+    uint32_t source = (position - distance) & mask;
+    uint32_t target = write_index;
+    position += length;
+    write_index = (target + length) & mask;
+    if (source + length <= mask + 1 && target + length <= mask + 1) {
         if (distance >= length) {
             memcpy(out, window + source, length);
             memcpy(window + target, out, length);
-        } else {
-            for (uint32_t i = 0; i < length; ++i) {  // overlapping: repeat the bytes just written
-                window[target + i] = window[source + i];
-                out[i] = window[target + i];
-            }
+            return;
+        }
+        const uint8_t* from = window + source;
+        uint8_t* to = window + target;
+        for (uint32_t i = 0; i < length; ++i) {  // byte by byte: an overlapping match repeats its output
+            const uint8_t byte = from[i];
+            to[i] = byte;
+            out[i] = byte;
         }
         return;
     }
@@ -657,17 +687,21 @@ int QuantumDecompress(QuantumDecoder* decoder,
     c.low = 0;
     c.high = 0xFFFF;
     const bool paged = q.paged;
+    uint8_t* const window = q.window;
+    const uint32_t mask = q.window_mask;
+    uint32_t position = q.position;
+    uint32_t write_index = q.write_index;
 
     while (remaining != 0 && !c.exhausted) {
         const uint32_t selector = DecodeSymbol(c, &q.selector);
         if (selector < 4) {
             const uint8_t byte = uint8_t(DecodeSymbol(c, &q.literal[selector]) + 64 * selector);
             --remaining;
-            ++q.position;
+            ++position;
             *out++ = byte;
             if (!paged) {
-                q.window[q.write_index] = byte;
-                q.write_index = (q.write_index + 1) & q.window_mask;
+                window[write_index] = byte;
+                write_index = (write_index + 1) & mask;
             } else if (!PagedPutByte(byte)) {
                 remaining = 0;
             }
@@ -694,15 +728,17 @@ int QuantumDecompress(QuantumDecoder* decoder,
         }
         remaining -= length;
         if (!paged) {
-            CopyMatchInMemory(out, length, distance);
+            CopyMatchInMemory(window, mask, position, write_index, out, length, distance);
         } else {
-            q.position += length;
+            position += length;
             if (!PagedCopyMatch(out, length, distance))
                 remaining = 0;
         }
         out += length;
     }
 
+    q.position = position;
+    q.write_index = write_index;
     q.output = out;
     q.remaining = uint16_t(remaining);
     q.input = c.input;
