@@ -25,8 +25,7 @@ constexpr bool SlotTablesFollowRules() {
         const uint32_t extra = k < 4 ? 0 : k / 2 - 1;
         if (QUANTUM_POSITION_EXTRA[k] != extra)
             return false;
-        if (k > 0 &&
-            QUANTUM_POSITION_BASE[k] != QUANTUM_POSITION_BASE[k - 1] + (1u << QUANTUM_POSITION_EXTRA[k - 1]))
+        if (k > 0 && QUANTUM_POSITION_BASE[k] != QUANTUM_POSITION_BASE[k - 1] + (1u << QUANTUM_POSITION_EXTRA[k - 1]))
             return false;
     }
     return QUANTUM_LENGTH_BASE[0] == 0 && QUANTUM_POSITION_BASE[0] == 0;
@@ -374,8 +373,8 @@ bool SetUpPagedWindow(const QuantumDecoder* d) {
     if (!d->open || !d->read || !d->write || !d->seek || !d->close)
         return false;
     // The file must hold every page; for windows of at least four pages that is the window size.
-    char name[QUANTUM_WORK_FILE_NAME_SIZE] = {'*', 0, char(p.span & 0xFF), char((p.span >> 8) & 0xFF),
-                                              char((p.span >> 16) & 0xFF), char(p.span >> 24)};
+    char name[QUANTUM_WORK_FILE_NAME_SIZE] = {
+        '*', 0, char(p.span & 0xFF), char((p.span >> 8) & 0xFF), char((p.span >> 16) & 0xFF), char(p.span >> 24)};
     p.work_file = d->open(name, QUANTUM_WORK_FILE_FLAGS, QUANTUM_WORK_FILE_MODE);
     if (p.work_file == -1)
         return false;

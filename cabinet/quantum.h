@@ -99,19 +99,17 @@ void QuantumModelRescale(QuantumModel* model);
 // Slot tables: value = base[slot] + (extra[slot] raw bits); lengths then add 5, distances 1.
 constexpr uint32_t QUANTUM_LENGTH_SLOTS = 27;
 constexpr uint32_t QUANTUM_POSITION_SLOTS = 42;
-inline constexpr uint32_t QUANTUM_LENGTH_BASE[QUANTUM_LENGTH_SLOTS] = {0,  1,  2,  3,  4,  5,  6,   8,   10,
-                                                                     12, 14, 18, 22, 26, 30, 38,  46,  54,
-                                                                     62, 78, 94, 110, 126, 158, 190, 222, 254};
+inline constexpr uint32_t QUANTUM_LENGTH_BASE[QUANTUM_LENGTH_SLOTS] = {
+    0, 1, 2, 3, 4, 5, 6, 8, 10, 12, 14, 18, 22, 26, 30, 38, 46, 54, 62, 78, 94, 110, 126, 158, 190, 222, 254};
 inline constexpr uint8_t QUANTUM_LENGTH_EXTRA[QUANTUM_LENGTH_SLOTS] = {0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
-                                                                     3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+                                                                       3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 inline constexpr uint32_t QUANTUM_POSITION_BASE[QUANTUM_POSITION_SLOTS] = {
-    0,      1,      2,      3,      4,      6,       8,      12,     16,     24,     32,      48,     64,     96,
-    128,    192,    256,    384,    512,    768,     1024,   1536,   2048,   3072,   4096,    6144,   8192,   12288,
-    16384,  24576,  32768,  49152,  65536,  98304,   131072, 196608, 262144, 393216, 524288,  786432, 1048576,
-    1572864};
+    0,     1,     2,     3,     4,     6,     8,      12,     16,     24,     32,     48,     64,      96,
+    128,   192,   256,   384,   512,   768,   1024,   1536,   2048,   3072,   4096,   6144,   8192,    12288,
+    16384, 24576, 32768, 49152, 65536, 98304, 131072, 196608, 262144, 393216, 524288, 786432, 1048576, 1572864};
 inline constexpr uint8_t QUANTUM_POSITION_EXTRA[QUANTUM_POSITION_SLOTS] = {
-    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15,
-    16, 16, 17, 17, 18, 18, 19, 19};
+    0, 0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,
+    9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19};
 
 // Symbol counts of the three position models for a window of `window_bits`.
 uint32_t QuantumPositionSymbols3(int window_bits);

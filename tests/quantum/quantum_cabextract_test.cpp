@@ -88,9 +88,9 @@ TEST_F(QuantumCabextractTest, FixturesExtractToTheirBytes) {
         {"incompressible bytes over several blocks", {FolderOfFiles(16, {{"noise.bin", Noise(100000, 1)}})}},
         {"one byte repeated: distance-1 matches of 259", {FolderOfFiles(12, {{"zeros.bin", Repeated(0, 200000)}})}},
         {"files across block boundaries, an empty file",
-         {FolderOfFiles(17, {{"a.bin", MixedData(40000, 11, 1 << 17)},
-                             {"empty.txt", {}},
-                             {"b.bin", MixedData(70001, 12, 1 << 17)}})}},
+         {FolderOfFiles(
+             17,
+             {{"a.bin", MixedData(40000, 11, 1 << 17)}, {"empty.txt", {}}, {"b.bin", MixedData(70001, 12, 1 << 17)}})}},
         {"mixed data in the largest window", {FolderOfFiles(21, {{"big.bin", MixedData(2500000, 13, 1 << 21)}})}},
         {"three folders: two of one window, one of another",
          {FolderOfFiles(15, {{"one.bin", MixedData(50000, 14, 1 << 15)}}),

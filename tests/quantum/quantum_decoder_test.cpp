@@ -23,12 +23,9 @@ TEST_F(QuantumDecoderTest, CreateChecksWindowBitsFirst) {
         int status;
         const char* reason;
     } cases[] = {
-        {9, QUANTUM_STATUS_BAD_WINDOW, "below 10"},
-        {10, QUANTUM_STATUS_OK, "smallest window"},
-        {21, QUANTUM_STATUS_OK, "largest window"},
-        {22, QUANTUM_STATUS_BAD_WINDOW, "above 21"},
-        {0, QUANTUM_STATUS_BAD_WINDOW, "zero"},
-        {-1, QUANTUM_STATUS_BAD_WINDOW, "negative"},
+        {9, QUANTUM_STATUS_BAD_WINDOW, "below 10"}, {10, QUANTUM_STATUS_OK, "smallest window"},
+        {21, QUANTUM_STATUS_OK, "largest window"},  {22, QUANTUM_STATUS_BAD_WINDOW, "above 21"},
+        {0, QUANTUM_STATUS_BAD_WINDOW, "zero"},     {-1, QUANTUM_STATUS_BAD_WINDOW, "negative"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -41,8 +38,8 @@ TEST_F(QuantumDecoderTest, CreateChecksWindowBitsFirst) {
         // A bad window is refused before anything else, even a size query.
         uint32_t max_block = 0;
         uint32_t buffer_size = 0;
-        EXPECT_EQ(c.status, QuantumCreate(&max_block, c.bits, TestAlloc, TestFree, nullptr, nullptr, nullptr,
-                                          nullptr, nullptr, &buffer_size, nullptr));
+        EXPECT_EQ(c.status, QuantumCreate(&max_block, c.bits, TestAlloc, TestFree, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, &buffer_size, nullptr));
     }
 }
 
@@ -52,10 +49,8 @@ TEST_F(QuantumDecoderTest, SizeQueryClampsTheMaximumAndAllocatesNothing) {
         uint32_t max_out;
         const char* reason;
     } cases[] = {
-        {0, 32768, "0 means the largest block"},
-        {1, 1, "small maxima stay"},
-        {32768, 32768, "the largest block stays"},
-        {32769, 32768, "above the largest block is clamped"},
+        {0, 32768, "0 means the largest block"},   {1, 1, "small maxima stay"},
+        {32768, 32768, "the largest block stays"}, {32769, 32768, "above the largest block is clamped"},
         {0xFFFFFFFF, 32768, "huge is clamped"},
     };
     for (const auto& c : cases) {
@@ -95,8 +90,8 @@ TEST_F(QuantumDecoderTest, CreateFailsCleanlyWithoutMemory) {
         const int status = c.with_file_callbacks
                                ? QuantumCreate(&max_block, 16, TestAlloc, TestFree, TestOpen, TestRead, TestWrite,
                                                TestClose, TestSeek, &buffer_size, &decoder)
-                               : QuantumCreate(&max_block, 16, TestAlloc, TestFree, nullptr, nullptr, nullptr,
-                                               nullptr, nullptr, &buffer_size, &decoder);
+                               : QuantumCreate(&max_block, 16, TestAlloc, TestFree, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr, &buffer_size, &decoder);
         EXPECT_EQ(c.status, status);
         if (status == QUANTUM_STATUS_OK) {
             ASSERT_NE(nullptr, decoder);
@@ -223,8 +218,8 @@ TEST_F(QuantumDecoderTest, RequestedOutputSizeDecidesTheOutcome) {
         ASSERT_EQ(QUANTUM_STATUS_OK, CreateTestDecoder(16, false, &decoder));
         uint8_t out[32] = {};
         uint32_t size = c.output_size;
-        EXPECT_EQ(c.status, QuantumDecompress(decoder, blocks[0].data.data(), uint32_t(blocks[0].data.size()), out,
-                                              &size));
+        EXPECT_EQ(c.status,
+                  QuantumDecompress(decoder, blocks[0].data.data(), uint32_t(blocks[0].data.size()), out, &size));
         EXPECT_EQ(c.output_size, size) << "the output size is handed back unchanged";
         EXPECT_EQ(0, memcmp(out, "abcabcabca", c.bytes_checked));
         QuantumDestroy(decoder);
@@ -253,8 +248,8 @@ TEST_F(QuantumDecoderTest, BlockNeedingBitsBeyondItsInputFails) {
         ASSERT_EQ(QUANTUM_STATUS_OK, CreateTestDecoder(14, false, &decoder));
         std::vector<uint8_t> out(data.size());
         uint32_t size = uint32_t(data.size());
-        EXPECT_EQ(c.status, QuantumDecompress(decoder, blocks[0].data.data(), uint32_t(full - c.keep_less),
-                                              out.data(), &size));
+        EXPECT_EQ(c.status,
+                  QuantumDecompress(decoder, blocks[0].data.data(), uint32_t(full - c.keep_less), out.data(), &size));
         if (c.status == QUANTUM_STATUS_OK) {
             EXPECT_TRUE(out == data);
         }

@@ -65,10 +65,12 @@ TEST(QuantumModel, RebuildSortsByTheExchangeSortExactly) {
         std::vector<std::pair<uint32_t, uint32_t>> after;
         const char* reason;
     } cases[] = {
-        {{{2, 'a'}, {1, 'c'}, {4, 'b'}}, {{2, 'b'}, {1, 'c'}, {1, 'a'}},
+        {{{2, 'a'}, {1, 'c'}, {4, 'b'}},
+         {{2, 'b'}, {1, 'c'}, {1, 'a'}},
          "frequencies 1, 1, 2 for a, c, b end as b, c, a: the swap of a and b passes c"},
         {{{1, 'x'}, {1, 'y'}, {1, 'z'}}, {{1, 'x'}, {1, 'y'}, {1, 'z'}}, "equal frequencies are not swapped"},
-        {{{5, 0}, {9, 1}, {3, 2}, {20, 3}}, {{10, 3}, {5, 1}, {3, 0}, {2, 2}},
+        {{{5, 0}, {9, 1}, {3, 2}, {20, 3}},
+         {{10, 3}, {5, 1}, {3, 0}, {2, 2}},
          "rounding up: 5 -> 3, 9 -> 5, 3 -> 2, 20 -> 10, then sorted"},
     };
     for (const auto& c : cases) {
@@ -138,7 +140,7 @@ TEST(QuantumModel, RescaleSequenceHalvesThreeTimesThenRebuildsEveryFiftieth) {
 }
 
 TEST(QuantumSlots, TablesHoldTheListedBases) {
-    static const uint32_t length_bases[] = {0,  1,  2,  3,  4,  5,  6,   8,   10,  12,  14,  18,  22, 26,
+    static const uint32_t length_bases[] = {0,  1,  2,  3,  4,  5,  6,  8,   10,  12,  14,  18,  22, 26,
                                             30, 38, 46, 54, 62, 78, 94, 110, 126, 158, 190, 222, 254};
     for (uint32_t k = 0; k < QUANTUM_LENGTH_SLOTS; ++k)
         EXPECT_EQ(length_bases[k], QUANTUM_LENGTH_BASE[k]) << "length slot " << k;

@@ -144,8 +144,8 @@ int DecodeBlocks(QuantumDecoder* decoder, const std::vector<QuantumBlock>& block
     for (const QuantumBlock& block : blocks) {
         std::vector<uint8_t> buffer(QUANTUM_MAX_BLOCK);
         uint32_t size = block.uncompressed_size;
-        const int status = QuantumDecompress(decoder, block.data.data(), uint32_t(block.data.size()),
-                                             buffer.data(), &size);
+        const int status =
+            QuantumDecompress(decoder, block.data.data(), uint32_t(block.data.size()), buffer.data(), &size);
         if (status != QUANTUM_STATUS_OK)
             return status;
         out->insert(out->end(), buffer.begin(), buffer.begin() + size);

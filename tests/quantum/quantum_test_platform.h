@@ -41,7 +41,7 @@ struct QuantumTestPlatform {
     std::map<intptr_t, std::vector<uint8_t>> files;
     std::map<intptr_t, uint32_t> file_positions;
     std::map<std::string, std::vector<uint8_t>> inputs;   // opened by name (cabinets)
-    std::map<intptr_t, std::string> output_names;        // files handed to the reader for writing
+    std::map<intptr_t, std::string> output_names;         // files handed to the reader for writing
     std::map<std::string, std::vector<uint8_t>> outputs;  // their bytes once closed
 
     void Reset();
