@@ -503,9 +503,11 @@ bool ReadBlockAt(CabReader* r, uint32_t at) {
     if (!ReadExact(r, r->data_handle, data, size))
         return Fail(r, CAB_ERR_CORRUPT);
     if (checksum != 0) {
-        uint32_t computed = CabBlockChecksum(data, size, 0);
-        computed = CabBlockChecksum(r->data_header + 4, r->data_header_size - 4u, computed);
-        if (computed != checksum)
+        uint32_t of_data = CabBlockChecksum(data, size, 0);
+        uint32_t with_reserve = CabBlockChecksum(r->data_header + 4, r->data_header_size - 4u, of_data);
+        // Other cabinet makers leave the data reserve out of the sum; such blocks are sound too.
+        uint32_t sizes_only = CabBlockChecksum(r->data_header + 4, 4, of_data);
+        if (checksum != with_reserve && checksum != sizes_only)
             return Fail(r, CAB_ERR_CORRUPT);
     }
     r->block_checksum = checksum;

@@ -603,6 +603,11 @@ int32_t MszipDecompress(MszipDecoder* handle,
         if (result == CODES_ERROR)
             return CAB_DECODER_DATA_ERROR;
     }
+    // Zero bits past the end let decoding run on, but a block that needed them is cut short: its
+    // bytes from the cut on are wrong even when their count happens to come out right.
+    uint64_t consumed_bits = 8 * (static_cast<uint64_t>(b.in - b.start) + b.overrun) - b.count;
+    if (consumed_bits > 8 * static_cast<uint64_t>(b.end - b.start))
+        return CAB_DECODER_DATA_ERROR;
     uint32_t produced = static_cast<uint32_t>(o.cursor - output);
     *output_size = produced;
     s->history = produced == WINDOW ? WINDOW : 0;

@@ -430,7 +430,8 @@ bool FindCabinet(char* name) {
     struct stat st;
     if (fstatat(g_run.cabinet_folder, name, &st, 0) == 0 && S_ISREG(st.st_mode))
         return true;
-    int fd = dup(g_run.cabinet_folder);
+    // A descriptor of its own: a duplicate would share the listing position with earlier lookups.
+    int fd = openat(g_run.cabinet_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* folder = fd >= 0 ? fdopendir(fd) : nullptr;
     if (!folder) {
         if (fd >= 0)
