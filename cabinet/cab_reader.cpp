@@ -99,6 +99,7 @@ struct CabReader {
     char open_path[NAME_SIZE];
 
     uint16_t header_reserve_size;
+    bool header_reserve_known;  // 0xFFFF is a size a cabinet may give, so it cannot mark "unknown"
     uint16_t folder_entry_size;
     uint16_t data_header_size;
     uint16_t cabinet_header_reserve;  // the reserve bytes this cabinet holds (0 without the flag)
@@ -368,13 +369,14 @@ bool OpenCabinet(CabReader* r, const char* name, bool check_set, uint16_t set_id
         header_reserve = Get16(sizes);
         folder_reserve = sizes[2];
         data_reserve = sizes[3];
-        if (r->header_reserve_size == SIZE_UNKNOWN) {
+        if (!r->header_reserve_known) {
             if (header_reserve != 0) {
                 r->header_reserve = static_cast<uint8_t*>(r->alloc(header_reserve));
                 if (!r->header_reserve)
                     return Fail(r, CAB_ERR_NO_MEMORY);
             }
             r->header_reserve_size = header_reserve;
+            r->header_reserve_known = true;
         } else if (header_reserve != r->header_reserve_size) {
             // Reading another size than this cabinet holds would misplace every name after it.
             return Fail(r, CAB_ERR_RESERVE_MISMATCH);
