@@ -4,6 +4,7 @@ set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+enable_language(RC)
 set(VRO_WINE_RUN ${VRO_ROOT}/tools/wine-test-run.sh)
 set(VRO_TEMPLATE_PREFIX ${CMAKE_BINARY_DIR}/wine-template)
 set(VRO_SHOT_DIR ${CMAKE_BINARY_DIR}/screenshots)

@@ -9,7 +9,7 @@ packages=(
     mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
     wine wine32:i386
     xvfb xauth xdotool imagemagick x11-utils
-    locales gcab cabextract python3 time
+    locales gcab cabextract python3 time fonts-wine fonts-wqy-microhei
 )
 
 missing=()
