@@ -1,4 +1,5 @@
-// Cabinet reader: parses headers and file lists, follows folders across a set, checks data blocks and drives the decoders.
+// Cabinet reader: parses headers and file lists, follows folders across a set, checks data blocks and drives the
+// decoders.
 #include "cab_reader.h"
 
 #include <string.h>
@@ -111,8 +112,8 @@ struct CabReader {
 
     uint16_t folder_index;
     uint16_t blocks_left;
-    uint64_t block_start;      // offset in the folder's uncompressed data of the current block
-    uint32_t block_size;       // uncompressed bytes of the current block; 0 before the first one
+    uint64_t block_start;  // offset in the folder's uncompressed data of the current block
+    uint32_t block_size;   // uncompressed bytes of the current block; 0 before the first one
     uint32_t block_checksum;
     uint32_t block_compressed;
     uint32_t block_uncompressed;
@@ -297,7 +298,8 @@ bool SeekFolder(CabReader* r, uint16_t index, bool continuation) {
     if (index >= r->header.folder_count)
         return Fail(r, CAB_ERR_CORRUPT);
     r->folder_index = index;
-    int64_t position = static_cast<int64_t>(r->folder_table_position) + static_cast<int64_t>(index) * r->folder_entry_size;
+    int64_t position =
+        static_cast<int64_t>(r->folder_table_position) + static_cast<int64_t>(index) * r->folder_entry_size;
     if (position > INT32_MAX || r->seek(r->data_handle, static_cast<int32_t>(position), CAB_SEEK_SET) < 0)
         return Fail(r, CAB_ERR_CORRUPT);
     if (!ReadExact(r, r->data_handle, r->folder_entry, r->folder_entry_size))
@@ -707,9 +709,9 @@ bool ExtractEntries(CabReader* r) {
 
 const char* CabErrorName(int32_t code) {
     static const char* const names[] = {
-        "CAB_ERR_NONE",    "CAB_ERR_CABINET_NOT_FOUND", "CAB_ERR_NOT_A_CABINET", "CAB_ERR_UNKNOWN_VERSION",
-        "CAB_ERR_CORRUPT", "CAB_ERR_NO_MEMORY",         "CAB_ERR_BAD_COMPRESSION", "CAB_ERR_DECODER",
-        "CAB_ERR_TARGET_FILE", "CAB_ERR_RESERVE_MISMATCH", "CAB_ERR_WRONG_CABINET", "CAB_ERR_ABORTED",
+        "CAB_ERR_NONE",        "CAB_ERR_CABINET_NOT_FOUND", "CAB_ERR_NOT_A_CABINET",   "CAB_ERR_UNKNOWN_VERSION",
+        "CAB_ERR_CORRUPT",     "CAB_ERR_NO_MEMORY",         "CAB_ERR_BAD_COMPRESSION", "CAB_ERR_DECODER",
+        "CAB_ERR_TARGET_FILE", "CAB_ERR_RESERVE_MISMATCH",  "CAB_ERR_WRONG_CABINET",   "CAB_ERR_ABORTED",
     };
     if (code < 0 || code >= static_cast<int32_t>(sizeof(names) / sizeof(names[0])))
         return "CAB_ERR_UNKNOWN";

@@ -71,13 +71,13 @@ struct CabDecryptRecord {
     void* user;
     uint8_t* reserve;  // null when reserve_size is 0
     uint16_t reserve_size;
-    uint16_t set_id;          // kind 0
-    uint32_t cabinet_index;   // kind 0
-    uint16_t folder_index;    // kind 1
-    uint8_t* data;            // kind 2
-    uint16_t data_size;       // kind 2
-    bool split;               // kind 2
-    uint16_t partial_size;    // kind 2
+    uint16_t set_id;         // kind 0
+    uint32_t cabinet_index;  // kind 0
+    uint16_t folder_index;   // kind 1
+    uint8_t* data;           // kind 2
+    uint16_t data_size;      // kind 2
+    bool split;              // kind 2
+    uint16_t partial_size;   // kind 2
 };
 
 // Answers: -1 aborts; for CAB_NOTIFY_FILE 0 skips and any other value is the output handle.

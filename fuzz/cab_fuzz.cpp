@@ -164,7 +164,8 @@ int FuzzDecrypt(CabDecryptRecord* r) {
 
 void RunReader() {
     CabError error = {};
-    CabReader* reader = CabReaderCreate(FuzzAlloc, FuzzFree, FuzzOpen, FuzzRead, FuzzWrite, FuzzClose, FuzzSeek, &error);
+    CabReader* reader =
+        CabReaderCreate(FuzzAlloc, FuzzFree, FuzzOpen, FuzzRead, FuzzWrite, FuzzClose, FuzzSeek, &error);
     if (!reader)
         abort();
     bool ok = CabReaderExtract(reader, "0.cab", "", FuzzNotify, (g_mode & 8) ? FuzzDecrypt : nullptr, nullptr);
@@ -230,7 +231,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (;;) {
             size_t end = size;
             if ((g_mode & 3) == 1 && g_cabinet_count < MAX_CABINETS - 1) {
-                const uint8_t* found = static_cast<const uint8_t*>(memmem(data + start, size - start, SPLIT_MARK, SPLIT_SIZE));
+                const uint8_t* found =
+                    static_cast<const uint8_t*>(memmem(data + start, size - start, SPLIT_MARK, SPLIT_SIZE));
                 if (found)
                     end = static_cast<size_t>(found - data);
             }
@@ -249,7 +251,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Nothing may be left behind: every block freed, every handle closed.
     if (g_live_blocks != 0 || g_open_handles != 0) {
-        fprintf(stderr, "left behind: %lld blocks, %d handles\n", static_cast<long long>(g_live_blocks), g_open_handles);
+        fprintf(stderr, "left behind: %lld blocks, %d handles\n", static_cast<long long>(g_live_blocks),
+                g_open_handles);
         abort();
     }
     return 0;

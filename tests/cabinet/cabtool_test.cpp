@@ -110,9 +110,11 @@ TEST(Cabtool, UnsafeNamesAreRefusedAndNothingLeavesTheFolder) {
     ToolRun run = Cabtool("extract " + Quote(dir.path() + "/names.cab") + " " + Quote(out));
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ("plain.txt sub/deeper/leaf.txt sub/inner.txt", Names(ReadTree(out)));
-    EXPECT_EQ("box/out/plain.txt box/out/sub/deeper/leaf.txt box/out/sub/inner.txt names.cab", Names(ReadTree(dir.path())))
+    EXPECT_EQ("box/out/plain.txt box/out/sub/deeper/leaf.txt box/out/sub/inner.txt names.cab",
+              Names(ReadTree(dir.path())))
         << "nothing is written outside DIR";
-    for (const char* refused : {"..\\escape.txt", "/absolute.txt", "C:\\drive.txt", "sub\\..\\..\\up.txt", "trailing\\"})
+    for (const char* refused :
+         {"..\\escape.txt", "/absolute.txt", "C:\\drive.txt", "sub\\..\\..\\up.txt", "trailing\\"})
         EXPECT_NE(std::string::npos, run.out.find(std::string("refused ") + refused)) << refused << "\n" << run.out;
 }
 

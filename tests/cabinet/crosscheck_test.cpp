@@ -1,4 +1,5 @@
-// Cross-checks: gcab-made cabinets through the reader and cabtool, and every fixture cabextract accepts against cabtool.
+// Cross-checks: gcab-made cabinets through the reader and cabtool, and every fixture cabextract accepts against
+// cabtool.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,8 +36,8 @@ void ExpectSameTree(const std::map<std::string, std::string>& expected, const st
     for (const auto& f : expected) {
         auto found = got.find(f.first);
         if (found != got.end()) {
-            EXPECT_TRUE(found->second == f.second) << f.first << " differs: " << f.second.size() << " bytes expected, "
-                                                   << found->second.size() << " came";
+            EXPECT_TRUE(found->second == f.second)
+                << f.first << " differs: " << f.second.size() << " bytes expected, " << found->second.size() << " came";
         }
     }
 }

@@ -189,8 +189,8 @@ TEST(MszipDecoder, ChecksItsTagAndParameters) {
     std::vector<uint8_t> window(32768);
     std::string big(32781, 'x');
     uint32_t produced = 32768;
-    EXPECT_EQ(CAB_DECODER_BAD_PARAMETER, MszipDecompress(handle, reinterpret_cast<const uint8_t*>(big.data()), 32781,
-                                                         window.data(), &produced))
+    EXPECT_EQ(CAB_DECODER_BAD_PARAMETER,
+              MszipDecompress(handle, reinterpret_cast<const uint8_t*>(big.data()), 32781, window.data(), &produced))
         << "a block above the maximum + 12";
     EXPECT_EQ(CAB_DECODER_OK, MszipReset(handle));
     EXPECT_EQ(CAB_DECODER_OK, MszipDestroy(handle));

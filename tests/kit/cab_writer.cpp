@@ -185,8 +185,8 @@ KitCabinet SimpleCabinet(const std::vector<std::pair<std::string, std::string>>&
 }
 
 std::string KitContent(size_t size, uint32_t seed) {
-    static const char* const words[] = {"cabinet ", "folder ", "block ", "the ", "wheel ",  "mouse ",
-                                        "driver ",  "setup ",  "install ", "\n", "scroll ", "0x4349444D "};
+    static const char* const words[] = {"cabinet ", "folder ", "block ",   "the ", "wheel ",  "mouse ",
+                                        "driver ",  "setup ",  "install ", "\n",   "scroll ", "0x4349444D "};
     std::string out;
     out.reserve(size);
     uint32_t x = seed * 2654435761u + 12345;
@@ -249,10 +249,10 @@ void KitBits::FixedMatch(uint32_t length, uint32_t distance) {
                                              31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
     static const uint8_t length_extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                              2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-    static const uint16_t dist_base[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                           33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+    static const uint16_t dist_base[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                           33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                            1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-    static const uint8_t dist_extra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+    static const uint8_t dist_extra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                            6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
     int l = 28;
     while (length_base[l] > length)

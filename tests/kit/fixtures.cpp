@@ -159,8 +159,8 @@ std::vector<KitFixture> KitFixtures() {
     {
         // Each block boundary falls exactly at a file's end.
         const Pairs files = {{"exact.bin", KitContent(32768, 3)}, {"next.bin", KitContent(40000, 4)}};
-        out.push_back(Single("block_boundary", "a file ending exactly on a block boundary", SimpleCabinet(files, 1),
-                             0, ToFiles(files)));
+        out.push_back(Single("block_boundary", "a file ending exactly on a block boundary", SimpleCabinet(files, 1), 0,
+                             ToFiles(files)));
     }
     {
         KitCabinet c = SimpleCabinet({{"a.txt", text}}, 0);
@@ -168,7 +168,8 @@ std::vector<KitFixture> KitFixtures() {
         c.folders.push_back(z.folders[0]);
         c.files.push_back(z.files[0]);
         c.files[1].folder = 1;
-        out.push_back(Single("two_folders", "a stored and an MSZIP folder", c, 0, {{"a.txt", text}, {"b.bin", binary}}));
+        out.push_back(
+            Single("two_folders", "a stored and an MSZIP folder", c, 0, {{"a.txt", text}, {"b.bin", binary}}));
     }
     {
         KitCabinet c;
@@ -176,7 +177,8 @@ std::vector<KitFixture> KitFixtures() {
     }
     {
         KitCabinet c = SimpleCabinet({{"nothing.txt", ""}}, 1);
-        out.push_back(Single("only_empty_file", "an empty file in a folder without blocks", c, 0, {{"nothing.txt", ""}}));
+        out.push_back(
+            Single("only_empty_file", "an empty file in a folder without blocks", c, 0, {{"nothing.txt", ""}}));
     }
     {
         KitCabinet c = SimpleCabinet(several, 1);
@@ -191,8 +193,8 @@ std::vector<KitFixture> KitFixtures() {
                              ToFiles(several)));
         for (KitBlock& b : c.folders[0].blocks)
             b.sum_reserve = false;
-        out.push_back(Single("reserve_sizes_sum", "data reserves left out of the checksums, as other makers do", c,
-                             0, ToFiles(several)));
+        out.push_back(Single("reserve_sizes_sum", "data reserves left out of the checksums, as other makers do", c, 0,
+                             ToFiles(several)));
     }
     {
         KitCabinet c = SimpleCabinet(several, 1);
@@ -220,8 +222,8 @@ std::vector<KitFixture> KitFixtures() {
         out.push_back(Single("name_255", "a name of exactly 255 characters", SimpleCabinet({{long_name, "x"}}, 0), 0,
                              {{long_name, "x"}}));
         std::string too_long(256, 'n');
-        out.push_back(Single("name_256", "a name of 256 characters", SimpleCabinet({{too_long, "x"}}, 0),
-                             CAB_ERR_CORRUPT, {}));
+        out.push_back(
+            Single("name_256", "a name of 256 characters", SimpleCabinet({{too_long, "x"}}, 0), CAB_ERR_CORRUPT, {}));
     }
     {
         KitCabinet c = SimpleCabinet({{"a.txt", text}}, 0);
@@ -240,14 +242,14 @@ std::vector<KitFixture> KitFixtures() {
     {
         KitCabinet c = SimpleCabinet({{"a.txt", "abc"}, {"b.txt", "def"}}, 0);
         c.files[1].folder = 5;
-        out.push_back(Single("folder_beyond", "a folder index beyond the folder count", c, CAB_ERR_CORRUPT,
-                             {{"a.txt", "abc"}}));
+        out.push_back(
+            Single("folder_beyond", "a folder index beyond the folder count", c, CAB_ERR_CORRUPT, {{"a.txt", "abc"}}));
     }
     {
         KitCabinet c = SimpleCabinet(several, 1);
         std::swap(c.files[0], c.files[2]);  // data.bin (late in the folder) first, readme.txt after it
-        out.push_back(Single("out_of_order", "a file that starts before the block being decoded", c, 0,
-                             ToFiles(several)));
+        out.push_back(
+            Single("out_of_order", "a file that starts before the block being decoded", c, 0, ToFiles(several)));
     }
     {
         KitCabinet c = SimpleCabinet({{"setup.exe", "MZ run me"}}, 0);
@@ -304,8 +306,8 @@ std::vector<KitFixture> KitFixtures() {
                              {{"own.txt", "own"}}));
     }
     {
-        KitFixture f = Single("not_a_cabinet", "wrong signature", SimpleCabinet({{"a", "b"}}, 0),
-                              CAB_ERR_NOT_A_CABINET, {});
+        KitFixture f =
+            Single("not_a_cabinet", "wrong signature", SimpleCabinet({{"a", "b"}}, 0), CAB_ERR_NOT_A_CABINET, {});
         f.cabinets[f.first][3] = 'X';
         out.push_back(f);
         KitFixture s = Single("short_header", "a file shorter than a header", SimpleCabinet({{"a", "b"}}, 0),

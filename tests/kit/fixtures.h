@@ -15,10 +15,10 @@ struct KitFixture {
     std::string name;  // also the stem of the fixture's file names
     std::string why;
     std::map<std::string, std::string> cabinets;  // file name -> bytes
-    std::string first;                             // the cabinet extracted
-    int32_t error;                                 // expected code; 0: the extraction succeeds
-    KitFiles files;                                // files finished by extracting `first`
-    KitFiles set_files;                            // every file of the set (cabinets extracted in turn)
+    std::string first;                            // the cabinet extracted
+    int32_t error;                                // expected code; 0: the extraction succeeds
+    KitFiles files;                               // files finished by extracting `first`
+    KitFiles set_files;                           // every file of the set (cabinets extracted in turn)
 };
 
 std::vector<KitFixture> KitFixtures();

@@ -122,14 +122,9 @@ intptr_t KitNotify(CabNotifyKind kind, CabNotification* n) {
 
 int KitDecrypt(CabDecryptRecord* r) {
     Session* s = static_cast<Session*>(r->user);
-    KitDecryptEvent e = {r->kind,
-                         r->reserve ? std::string(reinterpret_cast<char*>(r->reserve), r->reserve_size) : "",
-                         0,
-                         0,
-                         0,
-                         0,
-                         false,
-                         0};
+    KitDecryptEvent e = {
+        r->kind, r->reserve ? std::string(reinterpret_cast<char*>(r->reserve), r->reserve_size) : "", 0, 0, 0, 0, false,
+        0};
     if (r->kind == CAB_DECRYPT_CABINET) {
         e.set_id = r->set_id;
         e.cabinet_index = r->cabinet_index;
@@ -237,8 +232,8 @@ int32_t MemSeek(intptr_t handle, int32_t offset, int origin) {
 KitResult KitExtractWith(CabReader* reader, CabError* error, const std::string& first, const KitPolicy& policy) {
     KitResult result;
     Session session = {&policy, &result};
-    result.ok = CabReaderExtract(reader, first.c_str(), "mem/", KitNotify, policy.decrypt ? KitDecrypt : nullptr,
-                                 &session);
+    result.ok =
+        CabReaderExtract(reader, first.c_str(), "mem/", KitNotify, policy.decrypt ? KitDecrypt : nullptr, &session);
     result.error = *error;
     return result;
 }

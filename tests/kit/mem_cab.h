@@ -18,12 +18,12 @@ struct MemWorld {
     int64_t live_blocks = 0;
     int64_t fail_allocation = -1;  // the n-th allocation (from 0) fails
     int64_t reads = 0;
-    int64_t fail_read = -1;    // the n-th read returns -1
-    int64_t fail_seek = -1;    // the n-th seek returns -1
+    int64_t fail_read = -1;  // the n-th read returns -1
+    int64_t fail_seek = -1;  // the n-th seek returns -1
     int64_t seeks = 0;
     int64_t short_write = -1;  // the n-th write writes one byte short
     int64_t writes = 0;
-    bool fail_close = false;   // every close of a cabinet handle returns -1
+    bool fail_close = false;          // every close of a cabinet handle returns -1
     std::vector<std::string> opened;  // paths, in order
     int open_handles = 0;
 };
@@ -56,13 +56,13 @@ struct KitEvent {
 
 // How the harness answers.
 struct KitPolicy {
-    std::set<std::string> skip;      // CAB_NOTIFY_FILE answered 0
-    int abort_kind = -1;             // first notification of this kind answered -1 ...
-    std::string abort_name;          // ... or only the one whose name1 is this
-    intptr_t file_done_answer = 1;   // answer to CAB_NOTIFY_FILE_DONE
-    int next_cabinet_tries = 3;      // repeated next-cabinet requests answered 0 before -1
+    std::set<std::string> skip;                      // CAB_NOTIFY_FILE answered 0
+    int abort_kind = -1;                             // first notification of this kind answered -1 ...
+    std::string abort_name;                          // ... or only the one whose name1 is this
+    intptr_t file_done_answer = 1;                   // answer to CAB_NOTIFY_FILE_DONE
+    int next_cabinet_tries = 3;                      // repeated next-cabinet requests answered 0 before -1
     std::map<std::string, std::string> rename_next;  // next cabinet name -> name to open instead
-    bool decrypt = false;            // pass a decrypt callback that records its records
+    bool decrypt = false;                            // pass a decrypt callback that records its records
     int decrypt_abort_kind = -1;
 };
 

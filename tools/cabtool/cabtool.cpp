@@ -33,9 +33,9 @@ constexpr int MAX_HANDLES = 16;
 struct ToolFile {
     bool used;
     bool output;
-    bool finished;  // the output's bytes are complete; an unfinished output is removed on close
-    bool work_file; // the Quantum decoder's pages: read and written in place, never buffered
-    int fd;         // -1 for the test mode's sink
+    bool finished;   // the output's bytes are complete; an unfinished output is removed on close
+    bool work_file;  // the Quantum decoder's pages: read and written in place, never buffered
+    int fd;          // -1 for the test mode's sink
     int64_t position;
     int64_t buffer_position;
     uint32_t buffer_length;
@@ -114,7 +114,8 @@ void ToolFree(void* block) {
 // A work file for the Quantum decoder's paged window: "*", a 0 byte and the size, little-endian.
 intptr_t OpenWorkFile(const char* name) {
     uint32_t size = static_cast<uint8_t>(name[2]) | (static_cast<uint8_t>(name[3]) << 8) |
-                    (static_cast<uint8_t>(name[4]) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(name[5])) << 24);
+                    (static_cast<uint8_t>(name[4]) << 16) |
+                    (static_cast<uint32_t>(static_cast<uint8_t>(name[5])) << 24);
     const char* folder = getenv("TMPDIR");
     char path[512];
     snprintf(path, sizeof(path), "%s/cabtool-work-XXXXXX", folder && *folder ? folder : "/tmp");
@@ -546,8 +547,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (g_run.mode == MODE_EXTRACT) {
-        if (!MakeFolders(argv[3]) ||
-            (g_run.output_folder = open(argv[3], O_RDONLY | O_DIRECTORY | O_CLOEXEC)) < 0) {
+        if (!MakeFolders(argv[3]) || (g_run.output_folder = open(argv[3], O_RDONLY | O_DIRECTORY | O_CLOEXEC)) < 0) {
             fprintf(stderr, "error %d %s\n", CAB_ERR_TARGET_FILE, CabErrorName(CAB_ERR_TARGET_FILE));
             return 1;
         }
@@ -555,7 +555,8 @@ int main(int argc, char** argv) {
 
     if (const char* limit = getenv("CABTOOL_ALLOC_LIMIT"))
         g_alloc_limit = strtoull(limit, nullptr, 10);
-    CabReader* reader = CabReaderCreate(ToolAlloc, ToolFree, ToolOpen, ToolRead, ToolWrite, ToolClose, ToolSeek, &error);
+    CabReader* reader =
+        CabReaderCreate(ToolAlloc, ToolFree, ToolOpen, ToolRead, ToolWrite, ToolClose, ToolSeek, &error);
     bool ok = reader && CabReaderExtract(reader, name, "", ToolNotify, nullptr, nullptr);
     if (reader)
         CabReaderDestroy(reader);
