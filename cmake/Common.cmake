@@ -9,3 +9,8 @@ endfunction()
 function(vro_test_flags target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
+
+# vro_deliverable(target gui|console|dll): a shipped file, checked by the PE test.
+function(vro_deliverable target kind)
+    set_property(GLOBAL APPEND PROPERTY VRO_DELIVERABLES "${target}:${kind}")
+endfunction()

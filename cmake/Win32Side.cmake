@@ -46,7 +46,3 @@ endfunction()
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# vro_deliverable(target gui|console|dll): a shipped file, checked by the PE test.
-function(vro_deliverable target kind)
-    set_property(GLOBAL APPEND PROPERTY VRO_DELIVERABLES "${target}:${kind}")
-endfunction()
