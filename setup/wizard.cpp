@@ -114,5 +114,10 @@ INT_PTR SetPageResult(HWND page, LONG_PTR result) {
 }
 
 INT_PTR AnswerQueryCancel(HWND page) {
-    return SetPageResult(page, AskExitSetup(page) == 1 ? TRUE : FALSE);
+    if (AskExitSetup(page) == 1)
+        return SetPageResult(page, TRUE);
+    // The sheet notices that it has ended only when its loop sees another
+    // message; without one it would wait for ever.
+    PostMessageA(GetParent(page), WM_NULL, 0, 0);
+    return SetPageResult(page, FALSE);
 }

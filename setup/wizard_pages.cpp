@@ -230,6 +230,7 @@ INT_PTR CALLBACK CompletePageProc(HWND page, UINT message, WPARAM, LPARAM lParam
                     PropSheet_SetWizButtons(WizardOf(page), PSWIZB_FINISH);
                     return SetPageResult(page, 0);
                 case PSN_WIZFINISH:
+                    PostMessageA(WizardOf(page), WM_NULL, 0, 0);  // wakes the sheet's loop, see AnswerQueryCancel
                     return SetPageResult(page, FALSE);
                 case PSN_QUERYCANCEL:
                     return SetPageResult(page, FALSE);

@@ -30,8 +30,8 @@ fi
 xvfb_pid=
 if [ "${VRO_XVFB:-0}" = 1 ]; then
     # A virtual desktop: Wine draws the window frames and captions itself.
-    printf '\n[Software\\Wine\\Explorer] 1700000000\n"Desktop"="Default"\n' >> "$prefix/user.reg"
-    printf '\n[Software\\Wine\\Explorer\\Desktops] 1700000000\n"Default"="1024x768"\n' >> "$prefix/user.reg"
+    printf '\n[Software\\\\Wine\\\\Explorer] 1700000000\n"Desktop"="Default"\n' >> "$prefix/user.reg"
+    printf '\n[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000\n"Default"="1024x768"\n' >> "$prefix/user.reg"
     # -displayfd lets the server choose a free display: tests run in parallel.
     fifo=$prefix/.xvfb-display
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
@@ -49,12 +49,7 @@ if [ "${VRO_XVFB:-0}" = 1 ]; then
     [ -n "$xvfb_pid" ] || { echo "no Xvfb display could be started" >&2; exit 1; }
 fi
 
-# Through start.exe, so the program lives on the virtual desktop with
-# frames that Wine draws; start /wait passes the exit code on.
-launcher=()
-[ -n "$xvfb_pid" ] && launcher=(start /wait /b /unix)
-
-timeout -k 5 "$timeout_s" wine "${launcher[@]}" "$exe" "$@"
+timeout -k 5 "$timeout_s" wine "$exe" "$@"
 rc=$?
 if [ $rc = 124 ] || [ $rc = 137 ]; then
     echo "wine-test-run: $(basename "$exe") killed after ${timeout_s}s" >&2

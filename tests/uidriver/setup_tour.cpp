@@ -24,18 +24,17 @@ bool WriteText(const std::string& path, const char* text) {
     return ok && written == DWORD(lstrlenA(text));
 }
 
-std::string FileNameFor(int index, const std::string& caption) {
-    char prefix[8];
-    wsprintfA(prefix, "%02d_", index);
-    std::string name = prefix;
-    for (char c : caption)
-        name += (c == ' ' || c == '/' || c == '\\' || c == ':') ? '_' : c;
-    return name + ".png";
-}
+// The dialogs in the order the tour meets them, every page being switched on.
+const char* const SHOT_NAMES[] = {"12006_welcome",    "10300_exit_setup",  "10203_interface", "123_location",
+                                  "10201_destination", "12030_start",       "12032_complete"};
+constexpr int SHOT_COUNT = sizeof SHOT_NAMES / sizeof SHOT_NAMES[0];
 
-bool Shot(const std::string& folder, int index, const std::string& caption) {
+bool Shot(const std::string& folder, int index) {
     Sleep(600);  // let the page finish painting
-    std::string path = folder + "\\" + FileNameFor(index, caption);
+    char name[64];
+    wsprintfA(name, "%02d_%s_%04x.png", index, index <= SHOT_COUNT ? SHOT_NAMES[index - 1] : "extra",
+              GetUserDefaultUILanguage());
+    std::string path = folder + "\\" + name;
     bool ok = ui::SaveScreenshot(path);
     printf("%s %s\n", ok ? "saved " : "FAILED", path.c_str());
     fflush(stdout);
@@ -71,7 +70,7 @@ int main() {
     int index = 1;
     std::string caption = ui::WindowText(wizard);
     for (int step = 0; step < 10; ++step) {
-        failures += !Shot(shots, index++, caption);
+        failures += !Shot(shots, index++);
         if (step == 0) {
             // The exit confirmation, then back to the wizard.
             ui::Click(wizard, IDCANCEL);
@@ -87,7 +86,7 @@ int main() {
                 printf("the exit confirmation did not appear\n");
                 return 1;
             }
-            failures += !Shot(shots, index++, ui::WindowText(confirm));
+            failures += !Shot(shots, index++);
             ui::Click(confirm, 1);
             ui::WaitUntil([&] { return !IsWindow(confirm); });
         }
@@ -111,6 +110,6 @@ int main() {
         printf("VROSetup did not end after Finish\n");
         return 1;
     }
-    printf("VROSetup ended with code %lu; %d screenshot(s) failed\n", code, failures);
-    return code == 0 && failures == 0 ? 0 : 1;
+    printf("VROSetup ended with code %lu; %d of %d screenshots taken\n", code, index - 1 - failures, SHOT_COUNT);
+    return code == 0 && failures == 0 && index - 1 == SHOT_COUNT ? 0 : 1;
 }

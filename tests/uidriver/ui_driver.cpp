@@ -147,6 +147,15 @@ HWND CurrentPage(HWND propertySheet) {
     return reinterpret_cast<HWND>(page);
 }
 
+int PageCount(HWND propertySheet) {
+    DWORD_PTR tab = 0, count = 0;
+    if (!SendMessageTimeoutA(propertySheet, PSM_GETTABCONTROL, 0, 0, SMTO_ABORTIFHUNG, 5000, &tab) || !tab)
+        return -1;
+    if (!SendMessageTimeoutA(reinterpret_cast<HWND>(tab), TCM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count))
+        return -1;
+    return int(count);
+}
+
 bool IsControlVisible(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     return control && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -62,6 +62,9 @@ std::string ClassName(HWND window);
 // is not visible from outside, so pages are told apart by caption.
 HWND CurrentPage(HWND propertySheet);
 
+// The number of pages a property sheet holds, or -1.
+int PageCount(HWND propertySheet);
+
 bool IsControlVisible(HWND dialog, int id);
 bool IsControlEnabled(HWND dialog, int id);
 bool IsChecked(HWND dialog, int id);
