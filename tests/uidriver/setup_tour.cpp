@@ -69,6 +69,11 @@ int main() {
     int failures = 0;
     int index = 1;
     std::string caption = ui::WindowText(wizard);
+    // Every language of the system that the setup carries has its own templates.
+    if (PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_ENGLISH && caption == "Welcome") {
+        printf("the English welcome page was shown for language %04x\n", GetUserDefaultUILanguage());
+        ++failures;
+    }
     for (int step = 0; step < 10; ++step) {
         failures += !Shot(shots, index++);
         if (step == 0) {
