@@ -4,10 +4,10 @@
 set -u
 allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|COMCTL32|COMDLG32|VERSION|SETUPAPI|MSVCRT)\.DLL$'
 status=0
-for spec in "$@"; do
-    file=${spec%%:*}
-    kind=${spec#*:}
-    [ "$kind" = "$spec" ] && kind=
+for entry in "$@"; do
+    file=${entry%%:*}
+    kind=${entry#*:}
+    [ "$kind" = "$entry" ] && kind=
     dump=$(i686-w64-mingw32-objdump -p "$file" 2>&1) || { echo "FAIL $file: not readable as PE"; status=1; continue; }
     if ! grep -q 'file format pei-i386' <<<"$dump"; then
         echo "FAIL $file: not a PE32 file for the Intel 80386"
