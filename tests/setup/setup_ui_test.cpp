@@ -279,6 +279,72 @@ TEST(SetupUi, BackToWelcomeCentresTheWizard) {
     EXPECT_EQ(rc.right - rc.left, width);
 }
 
+// The user's choices reach the summary of the "Start Installation" page.
+TEST(SetupUi, ChoicesShowInTheSummary) {
+    SetupRun run("[Default]\nAskMousePosition=TRUE\nAskPath=TRUE\nRestart=FALSE\n[Install]\nTitle=Wheelie\nVersion=2.5\n");
+    HWND wizard = run.Start();
+    ASSERT_TRUE(wizard);
+    NextTo(wizard, INTERFACE);
+    HWND page = ui::CurrentPage(wizard);
+    EXPECT_TRUE(ui::IsChecked(page, 301)) << "the page starts with PS/2";
+    EXPECT_FALSE(ui::IsControlVisible(page, 303)) << "no USB choice without USBType";
+    ui::Click(page, 302);
+    ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsChecked(page, 302); }));
+
+    NextTo(wizard, LOCATION);
+    page = ui::CurrentPage(wizard);
+    EXPECT_TRUE(ui::IsControlVisible(page, 376));
+    EXPECT_FALSE(ui::IsControlVisible(page, 377));
+    ui::Click(page, 326);
+    ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsChecked(page, 326); }));
+    EXPECT_FALSE(ui::IsChecked(page, 325));
+    EXPECT_TRUE(ui::IsControlVisible(page, 377)) << "the mouse left of the keyboard is shown";
+    EXPECT_FALSE(ui::IsControlVisible(page, 376));
+
+    NextTo(wizard, DESTINATION);
+    page = ui::CurrentPage(wizard);
+    std::string folder = ui::ControlText(page, 201);
+    EXPECT_EQ(folder.substr(1), ":\\Program Files\\Torvik\\Rovanta");
+
+    NextTo(wizard, START);
+    page = ui::CurrentPage(wizard);
+    std::string expected = std::string("Product:\r\n          Wheelie\r\n\r\nVersion:\r\n          2.5") +
+                           "\r\n\r\nMouse Type:\r\n          Serial Mouse" +
+                           "\r\n\r\nMouse Location:\r\n          Left side of keyboard" +
+                           "\r\n\r\nInstallation Directory:\r\n          " + folder;
+    EXPECT_TRUE(ui::WaitUntil([&] { return ui::ControlText(page, 301) == expected; }, 3000))
+        << "expected\n" << expected << "\ngot\n" << ui::ControlText(page, 301);
+
+    // Back to the interface page, another choice, and the summary follows.
+    ui::Click(wizard, ui::WIZARD_BACK);
+    ASSERT_EQ(ui::WaitForCaption(wizard, DESTINATION), DESTINATION);
+    ui::Click(wizard, ui::WIZARD_BACK);
+    ASSERT_EQ(ui::WaitForCaption(wizard, LOCATION), LOCATION);
+    ui::Click(wizard, ui::WIZARD_BACK);
+    ASSERT_EQ(ui::WaitForCaption(wizard, INTERFACE), INTERFACE);
+    page = ui::CurrentPage(wizard);
+    EXPECT_TRUE(ui::IsChecked(page, 302)) << "the page keeps the last choice";
+    ui::Click(page, 301);
+    ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsChecked(page, 301); }));
+    NextTo(wizard, LOCATION);
+    NextTo(wizard, DESTINATION);
+    NextTo(wizard, START);
+    page = ui::CurrentPage(wizard);
+    EXPECT_TRUE(ui::WaitUntil([&] { return ui::ControlText(page, 301).find("PS/2 Mouse") != std::string::npos; }, 3000))
+        << ui::ControlText(page, 301);
+
+    // Without Restart the last page shows only its short text and Finish.
+    NextTo(wizard, COMPLETE);
+    page = ui::CurrentPage(wizard);
+    EXPECT_TRUE(ui::IsControlVisible(page, 713));
+    for (int hidden : {711, 502, 503, 712})
+        EXPECT_FALSE(ui::IsControlVisible(page, hidden)) << "control " << hidden;
+    EXPECT_EQ(ui::ControlText(page, 713),
+              "Setup has successfully installed Wheelie. You can use Wheelie now.\n\nClick Finish to complete Setup.");
+    ui::Click(wizard, ui::WIZARD_FINISH);
+    EXPECT_EQ(run.ExitCode(), 0u);
+}
+
 // Screenshots of what the user sees, in the system's language.
 TEST(SetupUiScreens, BackgroundWizardAndExitConfirmation) {
     std::string folder = ui::ScreenshotFolder();
