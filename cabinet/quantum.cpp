@@ -498,9 +498,15 @@ inline bool NextWritePage() {
     uint32_t next = p.write_page_number + 1;
     if (next == p.count)
         next = 0;
+    // The full write page takes no more bytes, so it may be the one evicted: with three buffers a
+    // match reading from two source pages leaves it least recently used.
+    QuantumPageBuffer* const full = p.write_page;
+    p.write_page = nullptr;
     QuantumPageBuffer* b = GetPage(next, true);
-    if (!b)
+    if (!b) {
+        p.write_page = full;
         return false;
+    }
     p.write_page = b;
     p.write_page_number = next;
     p.write_cursor = 0;

@@ -83,6 +83,43 @@ TEST_F(QuantumPagedTest, PagedWindowEqualsMemoryWindow) {
     }
 }
 
+// With three buffers, a match whose source crosses into a second page leaves the write page least
+// recently used; once that page is full it must give way to the next one rather than fail the block.
+TEST_F(QuantumPagedTest, FullWritePageMakesRoomWithThreeBuffers) {
+    static const struct {
+        uint32_t before;    // literals first: the write cursor ends this far into the window
+        uint32_t length;    // then one match of this length,
+        uint32_t distance;  // this far back,
+        uint32_t after;     // then this many literals
+        const char* reason;
+    } cases[] = {
+        {5 * 4096 - 100, 200, 3 * 4096 - 50, 10, "source page ends 50 bytes in, the write page 50 later"},
+        {5 * 4096 - 300, 100, 3 * 4096 - 250, 400, "match crosses a source page, literals then fill the page"},
+        {6 * 4096 - 4, 259, 4 * 4096 - 2, 5000, "longest match, the write page full after 4 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        g_platform.Reset();
+        uint32_t seed = 7;
+        std::vector<QuantumItem> items;
+        for (uint32_t i = 0; i < c.before; ++i)
+            items.push_back(QuantumLiteral(uint8_t((seed = seed * 1103515245 + 12345) >> 16)));
+        items.push_back(QuantumMatch(c.length, c.distance));
+        for (uint32_t i = 0; i < c.after; ++i)
+            items.push_back(QuantumLiteral(uint8_t(i)));
+        const auto blocks = EncodeItemBlocks(15, {items});
+        ASSERT_EQ(1u, blocks.size());
+        std::vector<uint8_t> expected;
+        ApplyItems(items, &expected);
+        const PagedRun run = DecodeBothWays(15, blocks, 3);
+        EXPECT_EQ(QUANTUM_STATUS_OK, run.memory_status);
+        EXPECT_EQ(QUANTUM_STATUS_OK, run.paged_status) << "expected the paged window to decode the block";
+        EXPECT_TRUE(run.memory == expected) << "memory window decoded " << run.memory.size() << " bytes";
+        EXPECT_TRUE(run.paged == expected)
+            << "paged window decoded " << run.paged.size() << " of " << expected.size() << " bytes";
+    }
+}
+
 TEST_F(QuantumPagedTest, WorkFileIsRequestedWithItsSixByteName) {
     static const struct {
         int bits;
