@@ -220,6 +220,7 @@ void SaveIntelliApps() {
         }
         if (position > tailStart)
             g_IntelliAppList.StoredTail = tailStart;
+        g_IntelliAppList.StoredTailInIni = false;  // now written to both stores
     }
     if (position <= INTELLI_APP_LAST_POSITION) {
         IntelliAppValueName(position, name);

@@ -137,7 +137,8 @@ TEST_F(ReaderTest, IniLineOf300CharactersIsCutToTheBuffer) {
     char buffer[SETTING_TEXT_SIZE] = "";
     EXPECT_TRUE(ReadSettingText(VALUE_SCROLL_SPEED, buffer));
     EXPECT_EQ(std::string(buffer), Long(255, '1'));
-    ReadSettingNumber(VALUE_SCROLL_SPEED, 3);  // reads 255 digits without running past the buffer
+    // The number is made of the 255 digits that fit, kept in 16 bits.
+    EXPECT_EQ(ReadSettingNumber(VALUE_SCROLL_SPEED, 3), 29127);
 }
 
 TEST_F(ReaderTest, FlagAtMachineKeyFallsBackToIni) {
@@ -574,6 +575,26 @@ TEST_F(LoadSaveTest, EntriesBeyondTheTableInTheIniFileSurviveTheFirstSave) {
     EXPECT_EQ(GetIniValue("IntelliApp_129"), AppPath(129));
     EXPECT_EQ(Shown(GetUserValue("IntelliApp_130").Data), Shown(Sz("")));
     EXPECT_EQ(GetIniValue("IntelliApp_130"), "");
+}
+
+TEST_F(LoadSaveTest, ListCutShortByMemoryKeepsTheRestOnSave) {
+    // What a load leaves when the copy of entry 3 could not be allocated:
+    // two entries in the table, the stored list going on from position 3.
+    StoreListInRegistry(5);
+    ASSERT_TRUE(AddIntelliApp(AppPath(1).c_str()));
+    ASSERT_TRUE(AddIntelliApp(AppPath(2).c_str()));
+    g_IntelliAppList.StoredTail = 3;
+    EXPECT_FALSE(AddIntelliApp("C:\\added.exe")) << "an added entry would overwrite stored entry 3";
+    SaveWheelSettings();
+    for (int n = 1; n <= 5; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Shown(GetUserValue(AppName(n).c_str()).Data), Shown(Sz(AppPath(n))));
+        EXPECT_EQ(GetIniValue(AppName(n).c_str()), AppPath(n));
+    }
+    EXPECT_EQ(Shown(GetUserValue("IntelliApp_6").Data), Shown(Sz("")));
+    LoadWheelSettings();
+    EXPECT_EQ(IntelliAppCount(), 5);
+    EXPECT_EQ(g_IntelliAppList.StoredTail, 0);
 }
 
 TEST_F(LoadSaveTest, ClearedListSavesOnlyTheEndMarker) {
