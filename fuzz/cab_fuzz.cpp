@@ -27,7 +27,6 @@ constexpr int MAX_CABINETS = 3;
 constexpr int MAX_HANDLES = 16;
 constexpr int MODE_PAGED = 16;
 constexpr int MODE_WORK_FILE_FAULT = 128;
-constexpr uint32_t WORK_FILE_NAME_SIZE = 6;  // "*", a 0 byte and the wanted size, 32-bit little-endian
 constexpr int WORK_FILE_FLAGS = 0x8102;
 constexpr int WORK_FILE_MODE = 0x0180;
 constexpr size_t WORK_FILE_MAX = 4u << 20;  // twice the largest window; a work file never grows beyond
@@ -143,7 +142,8 @@ bool WorkFileFault() {
     return g_work_file_calls++ == g_work_file_fault_at;
 }
 
-// The Quantum decoder's work file: a new in-memory file of the size asked for in the name.
+// The Quantum decoder's work file, asked for by a 6-byte name ("*", a 0 byte and the wanted size,
+// 32-bit little-endian): a new in-memory file of that size.
 intptr_t OpenWorkFile(const char* name, int flags, int mode) {
     if (flags != WORK_FILE_FLAGS || mode != WORK_FILE_MODE || name[1] != '\0') {
         fprintf(stderr, "work file asked for with flags 0x%x, mode 0%o\n", flags, mode);

@@ -2,8 +2,9 @@
 //
 // Input: byte 0 picks the window bits (10 to 21) and whether the window is paged (with 3 to 6 page
 // buffers); then blocks, each a 2-byte output size (clamped to 32768) and a 2-byte input size
-// followed by that many bytes. A paged input is decoded with the memory window too, and the two
-// outputs must agree. Built by fuzz/CMakeLists.txt: clang++ -fsanitize=fuzzer,address,undefined
+// followed by that many bytes. A paged input is decoded again with a buffer for every page and with
+// the memory window, and the outputs must agree. Built by fuzz/CMakeLists.txt:
+//   clang++ -fsanitize=fuzzer,address,undefined
 //   -I<repo> tests/quantum/quantum_decoder_fuzz.cpp tests/quantum/quantum_test_platform.cpp
 //   tests/kit/quantum_encoder.cpp cabinet/quantum.cpp
 #include <stddef.h>
