@@ -152,6 +152,7 @@ def main():
             sys.exit("missing %s" % tool)
     cabtool, pack = build_tools(args.build or "/work/build-cab-bench")
 
+    os.makedirs(args.work, exist_ok=True)
     work = tempfile.mkdtemp(prefix="cabbench-", dir=args.work)
     try:
         src = os.path.join(work, "src")
