@@ -186,6 +186,24 @@ TEST(SetupUi, BackgroundWindowWithoutIni) {
         EXPECT_EQ(welcome, "Welcome to the Rovanta Setup program.  This program will install Rovanta on your computer.");
     }
     EXPECT_EQ(welcome.find("%s"), std::string::npos);
+
+    // Painted dark cyan, with the title in white over its black shadow at the top left.
+    POINT origin = {0, 0};
+    ClientToScreen(background, &origin);
+    HDC screen = GetDC(nullptr);
+    COLORREF fill = GetPixel(screen, origin.x + 40, origin.y + 400);
+    bool white = false, black = false;
+    for (int y = 5; y < 55 && !(white && black); ++y) {
+        for (int x = 10; x < 220; ++x) {
+            COLORREF c = GetPixel(screen, origin.x + x, origin.y + y);
+            white = white || c == RGB(255, 255, 255);
+            black = black || c == RGB(0, 0, 0);
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(fill, RGB(0, 128, 128)) << "expected dark cyan, got 0x" << std::hex << fill;
+    EXPECT_TRUE(white) << "no white title pixels";
+    EXPECT_TRUE(black) << "no black shadow pixels";
 }
 
 TEST(SetupUi, CancelResumeStaysThenExitEndsWithNothingWritten) {
