@@ -9,14 +9,14 @@
 
 namespace {
 
-std::string Expected95() {
+std::string WineVersionMode() {
     char mode[32] = "";
     GetEnvironmentVariableA("VRO_WINVER", mode, sizeof mode);
     return mode;
 }
 
 bool IsWindows95Run() {
-    std::string mode = Expected95();
+    std::string mode = WineVersionMode();
     return mode == "win95" || mode == "win98";
 }
 
